@@ -1,4 +1,14 @@
-find_package(GTest REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # Debian ships GoogleTest built for the host only; build it from its
+  # sources for the target.
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_library(GTest::gtest ALIAS gtest)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+else()
+  find_package(GTest REQUIRED)
+endif()
 
 # camnet_unit_test(<name> SOURCES <files>... LIBS <targets>... [ENV <k=v>...])
 # A GoogleTest executable registered with ctest (run under the cross emulator
