@@ -147,8 +147,8 @@ TEST_F(GpioTest, OpenThatReturnsZeroCountsAsFailure)
 {
     int saved = dup(0);
     ASSERT_GT(saved, 2);
+    begin_capture();  // takes a descriptor of its own, so before the close
     close(0);
-    begin_capture();
     int result = HI_SetGpio_Open();
     int set_result = Hi_SetGpio_SetDir(0, 7, 0);
     std::string out = end_capture();
@@ -213,6 +213,23 @@ TEST_F(GpioTest, GetThatDriverLeavesAloneHandsBackThePreset)
     EXPECT_EQ(Hi_SetGpio_GetDir(2, 3, &direction), 0);
     EXPECT_EQ(level, 65535);
     EXPECT_EQ(direction, 65535);
+}
+
+}  // namespace
+
+namespace {
+
+// The driver reads the request as three 32-bit words; the layout must be the
+// same on the camera's ARM as on the build machine.
+TEST(GpioRequestLayout, ThreeLittleEndianWordsInOrder)
+{
+    GpioRequest request = {7, 6, 0xFFFF};
+    unsigned char bytes[sizeof request];
+    std::memcpy(bytes, &request, sizeof request);
+    const unsigned char expected[12] = {7, 0, 0, 0, 6, 0, 0, 0, 0xFF, 0xFF, 0, 0};
+    ASSERT_EQ(sizeof request, sizeof expected);
+    EXPECT_EQ(std::memcmp(bytes, expected, sizeof expected), 0);
+    EXPECT_EQ(alignof(GpioRequest), 4u);
 }
 
 }  // namespace
