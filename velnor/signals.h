@@ -1,0 +1,18 @@
+// The memory-card signals: SIGUSR1 (card up) and SIGUSR2 (card down).
+// The handler only counts deliveries; the main flow announces them.
+#ifndef CAMNET_VELNOR_SIGNALS_H
+#define CAMNET_VELNOR_SIGNALS_H
+
+void install_signal_handlers();
+
+// The handler itself: records one delivery of `signo`.
+void sig_handler(int signo);
+
+// True while a delivered signal has not been announced yet.
+bool signals_pending();
+
+// Prints the lines and queues one message for every delivery recorded so
+// far. Never call from signal context.
+void deliver_pending_signals();
+
+#endif
