@@ -9,6 +9,8 @@
  *   $CAMSIM_GPIO_DIR/<group>_<bit>   "dir=<d> level=<l>\n", missing = 0 0;
  *                                    read at every request, replaced
  *                                    atomically on set requests
+ *                                    (plus " input=<l>" while an input
+ *                                    line is driven as an output, below)
  *   $CAMSIM_GPIO_DIR/missing         present: the open fails with ENOENT
  *   $CAMSIM_GPIO_DIR/result_<code>   integer N != 0: that request returns N
  *                                    and touches nothing
@@ -16,6 +18,13 @@
  *                                    the value word as it was
  *   $CAMSIM_GPIO_DIR/requests.log    one line per request:
  *     "<sec>.<usec> <code> <group> <bit> <value sent> <result> <value returned>"
+ *
+ * The level of an input line is what the outside world drives (the Wi-Fi
+ * switch on 0_7). When a program turns an input into an output, that level
+ * is kept as "input=<l>"; when it turns the line back into an input, the
+ * kept level returns, as a switch that is on pulls the line up again after
+ * a discharge. Setting the line file from outside meanwhile (no "input=")
+ * leaves the level as set.
  *
  * Without CAMSIM_GPIO_DIR every call goes straight to the C library.
  */
@@ -141,11 +150,13 @@ static int knob_result(const char *dir, int code)
     return (int)strtol(text, NULL, 0);
 }
 
-static void read_line(const char *dir, int group, int bit, int *direction, int *level)
+static void read_line(const char *dir, int group, int bit, int *direction, int *level,
+                      int *input)
 {
     char name[64], path[4096], text[128];
     *direction = 0;
     *level = 0;
+    *input = -1;
     snprintf(name, sizeof name, "%d_%d", group, bit);
     if (!knob_path(path, sizeof path, dir, name) || read_small(path, text, sizeof text) < 0)
         return;
@@ -155,9 +166,13 @@ static void read_line(const char *dir, int group, int bit, int *direction, int *
         *direction = (int)strtol(d + 4, NULL, 10);
     if (l)
         *level = (int)strtol(l + 6, NULL, 10);
+    const char *i = strstr(text, "input=");
+    if (i)
+        *input = (int)strtol(i + 6, NULL, 10);
 }
 
-static void write_line(const char *dir, int group, int bit, int direction, int level)
+/* input < 0: no outside level kept. */
+static void write_line(const char *dir, int group, int bit, int direction, int level, int input)
 {
     char name[64], path[4096], tmp[4096], text[64];
     snprintf(name, sizeof name, "%d_%d", group, bit);
@@ -170,7 +185,9 @@ static void write_line(const char *dir, int group, int bit, int direction, int l
     int fd = real_open(tmp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
-    int n = snprintf(text, sizeof text, "dir=%d level=%d\n", direction, level);
+    int n = input < 0 ? snprintf(text, sizeof text, "dir=%d level=%d\n", direction, level)
+                      : snprintf(text, sizeof text, "dir=%d level=%d input=%d\n", direction,
+                                 level, input);
     ssize_t w = write(fd, text, (size_t)n);
     real_close(fd);
     if (w == n)
@@ -313,11 +330,16 @@ static int device_request(int code, int32_t *word)
     }
     result = knob_result(dir, code);
     if (result == 0) {
-        int direction, level;
-        read_line(dir, group, bit, &direction, &level);
+        int direction, level, input;
+        read_line(dir, group, bit, &direction, &level, &input);
         switch (code) {
         case 1:
-            write_line(dir, group, bit, sent, level);
+            if (direction == 0 && sent != 0)
+                write_line(dir, group, bit, sent, level, level);
+            else if (direction != 0 && sent == 0 && input >= 0)
+                write_line(dir, group, bit, sent, input, -1);
+            else
+                write_line(dir, group, bit, sent, level, input);
             break;
         case 2:
             if (!file_exists(dir, "no_write"))
@@ -328,7 +350,7 @@ static int device_request(int code, int32_t *word)
                 word[2] = level;
             break;
         case 4:
-            write_line(dir, group, bit, direction, sent);
+            write_line(dir, group, bit, direction, sent, input);
             break;
         }
     }
