@@ -118,8 +118,8 @@ TEST_F(ServerList, TwentyEntriesAtMostAndNoKeyReadAfterThe20th)
 
 TEST_F(ServerList, EmptyAndAbsentKeysTakeNoEntry)
 {
-    // ip1 is empty, ip2 absent: neither may repeat ip0's server.
-    ConfFile conf("ip0=127.0.0.2\nip1=\nip3=127.0.0.5\n");
+    // ip1 is absent right after ip0, ip2 is empty: neither may repeat ip0's server.
+    ConfFile conf("ip0=127.0.0.2\nip2=\nip3=127.0.0.5\n");
     ASSERT_EQ(read_server_list(conf.path(), 4, table, fake_resolve), 2);
     EXPECT_STREQ(table[0], "127.0.0.2");
     EXPECT_STREQ(table[1], "127.0.0.5");
