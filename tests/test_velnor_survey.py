@@ -66,6 +66,13 @@ def no_station_camera(make_camera, scan):
     return cam
 
 
+def errors(p):
+    # Under an emulator the loader warns about preloads built for the other
+    # side (the guest's stand-in in host shells, the host's faketime in the
+    # guest); those lines are not the daemon's.
+    return [line.text for line in p.lines("err") if not line.text.startswith("ERROR: ld.so:")]
+
+
 def leftovers(cam):
     return sorted(p.name for p in cam.sif.iterdir() if p.name.endswith(".tmp"))
 
@@ -99,7 +106,7 @@ def test_survey_then_access_point_and_none_after_a_switch_cycle(make_camera, pro
     assert out[tail:tail + 4] == [
         "wififind.count : 8", "[WifiScanForAP - 572]: search wifi result, count:8",
         "[Sort_WifiInfo, 622] ...pWifiInfo->count:8...", "......start wifi AP mode......"]
-    assert "ssid:Tail" in out and p.text("err") == ""
+    assert "ssid:Tail" in out and errors(p) == []
 
     # Switch off and on again: the second access point comes without a
     # survey and without the pause.
@@ -138,7 +145,7 @@ def test_failed_survey_keeps_the_old_list_and_still_opens_the_access_point(
     p.wait_for("WifiAP...44................", timeout=30)
 
     assert expected_out in [line.text for line in p.lines("out")]
-    assert [line.text for line in p.lines("err")] == expected_err + [
+    assert errors(p) == expected_err + [
         "wifi search result is empty !"]
     path = "/mnt/sif/wifilist.conf" + ("" if case == "no networks" else "/kept")
     assert cam.read_file(path).decode() == old
