@@ -8,68 +8,39 @@ namespace {
 
 const char kDefault[] = "/mnt/sif/IPRate.conf";
 
-struct Path {
-    char text[kConfPathSize];
-    Path() { std::memcpy(text, kDefault, sizeof kDefault); }
-};
-
-TEST(CommandLine, NoArgumentsKeepsTheDefaultFile)
+CommandLine take(std::initializer_list<const char *> args, char (&path)[kConfPathSize])
 {
-    Path path;
-    const char *argv[] = {"rateprobe", nullptr};
-    EXPECT_EQ(take_command_line(1, argv, path.text), CommandLine::kDefaultPath);
-    EXPECT_STREQ(path.text, kDefault);
+    std::memcpy(path, kDefault, sizeof kDefault);
+    const char *argv[8] = {"rateprobe"};
+    int argc = 1;
+    for (const char *arg : args) {
+        argv[argc++] = arg;
+    }
+    return take_command_line(argc, argv, path);
 }
 
-TEST(CommandLine, DashCAndAPathReplacesTheFile)
+TEST(CommandLine, OnlyDashCAndOnePathReplaceTheDefault)
 {
-    Path path;
-    const char *argv[] = {"rateprobe", "-c", "/some/file", nullptr};
-    EXPECT_EQ(take_command_line(3, argv, path.text), CommandLine::kGivenPath);
-    EXPECT_STREQ(path.text, "/some/file");
-}
-
-TEST(CommandLine, OtherCommandLinesAreIgnored)
-{
-    const char *no_path[] = {"rateprobe", "-c", nullptr};
-    const char *extra[] = {"rateprobe", "-c", "/a", "/b", nullptr};
-    const char *other_flag[] = {"rateprobe", "-x", "/a", nullptr};
-    const char *longer_flag[] = {"rateprobe", "-cc", "/a", nullptr};
-    const char *path_first[] = {"rateprobe", "/a", "-c", nullptr};
-    struct {
-        int argc;
-        const char **argv;
-    } cases[] = {{2, no_path}, {4, extra}, {3, other_flag}, {3, longer_flag}, {3, path_first}};
-    for (const auto &c : cases) {
-        Path path;
-        EXPECT_EQ(take_command_line(c.argc, c.argv, path.text), CommandLine::kDefaultPath)
-            << c.argv[1];
-        EXPECT_STREQ(path.text, kDefault);
+    char path[kConfPathSize];
+    EXPECT_EQ(take({"-c", "/some/file"}, path), CommandLine::kGivenPath);
+    EXPECT_STREQ(path, "/some/file");
+    for (auto args : {std::initializer_list<const char *>{}, {"-c"}, {"-c", "/a", "/b"},
+                      {"-x", "/a"}, {"-cc", "/a"}, {"/a", "-c"}}) {
+        EXPECT_EQ(take(args, path), CommandLine::kDefaultPath) << args.size();
+        EXPECT_STREQ(path, kDefault);
     }
 }
 
-TEST(CommandLine, PathOf127CharactersFitsAnd128IsRefusedWhole)
+TEST(CommandLine, PathOf127CharactersFits128IsRefusedNotShortened)
 {
-    char longest[128];
+    char longest[129] = {};
     std::memset(longest, 'a', 127);
-    longest[0] = '/';
-    longest[127] = '\0';
-    {
-        Path path;
-        const char *argv[] = {"rateprobe", "-c", longest, nullptr};
-        EXPECT_EQ(take_command_line(3, argv, path.text), CommandLine::kGivenPath);
-        EXPECT_STREQ(path.text, longest);
-    }
-
-    char too_long[129];
-    std::memcpy(too_long, longest, 127);
-    too_long[127] = 'b';
-    too_long[128] = '\0';
-    Path path;
-    const char *argv[] = {"rateprobe", "-c", too_long, nullptr};
-    EXPECT_EQ(take_command_line(3, argv, path.text), CommandLine::kPathTooLong);
-    // Not shortened into the name of some other file.
-    EXPECT_STREQ(path.text, kDefault);
+    char path[kConfPathSize];
+    EXPECT_EQ(take({"-c", longest}, path), CommandLine::kGivenPath);
+    EXPECT_STREQ(path, longest);
+    longest[127] = 'b';
+    EXPECT_EQ(take({"-c", longest}, path), CommandLine::kPathTooLong);
+    EXPECT_STREQ(path, kDefault);
 }
 
 }  // namespace
