@@ -29,7 +29,8 @@ responders all share one camera.
 
     files     cam.write_file("/mnt/sif/x.conf", text), cam.read_file(path)
               (sandbox paths, mapped to the host directories above)
-    scenario  cam.set_scan(text)            output of "iwlist wlan0 scanning"
+    scenario  cam.load_scenario(dir)         files of a scenario directory
+              cam.set_scan(text)            output of "iwlist wlan0 scanning"
               cam.set_wpa_status(text, after=None, then=None)
                                             output of "wpa_cli status"; with
                                             after=N and then=text the first N
@@ -277,6 +278,20 @@ class Camera:
         with open(self.root / "etc" / "hosts", "wb") as f:
             f.write(_as_bytes(text))
 
+    def load_scenario(self, directory):
+        """Copies a scenario directory into the camera:
+        sif/* -> /mnt/sif, gpio/* -> line files and knobs, hosts -> /etc/hosts,
+        scan and wpa_status[.after|.next] -> the tools' answers."""
+        d = Path(directory)
+        for sub, dest in (("sif", self.sif), ("gpio", self.gpio_dir)):
+            if (d / sub).is_dir():
+                shutil.copytree(d / sub, dest, dirs_exist_ok=True)
+        if (d / "hosts").is_file():
+            self.set_hosts((d / "hosts").read_bytes())
+        for name in ("scan", "wpa_status", "wpa_status.next", "wpa_status.after"):
+            if (d / name).is_file():
+                shutil.copy2(d / name, self.root / name)
+
     # --- GPIO ----------------------------------------------------------
 
     def line(self, group, bit):
@@ -504,7 +519,8 @@ class Program:
     def __init__(self, cmd, environ, name):
         self.name = name
         self._lines = []
-        self._lock = threading.Lock()
+        # Re-entrant: a wait_for predicate may well call lines() itself.
+        self._lock = threading.RLock()
         self._cond = threading.Condition(self._lock)
         out_m, out_s = os.openpty()
         err_m, err_s = os.openpty()
@@ -582,18 +598,21 @@ class Program:
         else:
             test = match
         deadline = time.monotonic() + timeout
-        with self._cond:
-            while True:
-                seen = [l for l in self._lines if stream is None or l.stream == stream]
-                for l in seen[since:]:
-                    if test(l):
-                        return l
-                left = deadline - time.monotonic()
-                if left <= 0:
-                    tail = "".join("  %s| %s\n" % (l.stream, l.text) for l in seen[-15:])
-                    raise TimeoutError("%s: no line matching %r within %.1f s; last lines:\n%s"
-                                       % (self.name, match, timeout, tail))
-                self._cond.wait(min(left, 0.2))
+        checked = since
+        while True:
+            seen = self.lines(stream)
+            for l in seen[checked:]:
+                if test(l):
+                    return l
+            checked = max(checked, len(seen))
+            left = deadline - time.monotonic()
+            if left <= 0:
+                tail = "".join("  %s| %s\n" % (l.stream, l.text) for l in seen[-15:])
+                raise TimeoutError("%s: no line matching %r within %.1f s; last lines:\n%s"
+                                   % (self.name, match, timeout, tail))
+            with self._cond:
+                if len(self.lines(stream)) == len(seen):
+                    self._cond.wait(min(left, 0.2))
 
     def signal(self, sig):
         if self.pid is not None and self._proc.poll() is None:
