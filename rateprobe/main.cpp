@@ -114,7 +114,7 @@ int main(int argc, char **argv)
     puts("start End ...");
     stop_receiver();
     // Only after the join: an answer being handled right now wins.
-    conf_set(conf_path, "BESTIP", "");
+    conf_set(conf_path, kBestIpKey, "");
     puts("CKRate Not Found  Baset IP Safe Quit !");
     return 1;
 }

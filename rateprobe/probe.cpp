@@ -71,7 +71,7 @@ void *RecvRate_Thread(void *)
         }
         if (reply_qualifies(buffer, source.sin_addr.s_addr, probed_servers)) {
             inet_ntop(AF_INET, &source.sin_addr, address, sizeof address);
-            conf_set(conf_path, "BESTIP", address);
+            conf_set(conf_path, kBestIpKey, address);
             printf("The Baset Server is %s\n", address);
             const int status = system("sync");
             (void)status;

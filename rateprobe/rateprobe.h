@@ -8,6 +8,9 @@
 
 #include <cstdint>
 
+// The key that tells the rest of the camera which server answered first.
+constexpr char kBestIpKey[] = "BESTIP";
+
 // The configuration file of the run; set before the receiver starts, only
 // read afterwards.
 extern char conf_path[kConfPathSize];

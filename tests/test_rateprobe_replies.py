@@ -118,3 +118,4 @@ def test_hostile_datagrams_neither_crash_nor_stall_the_receiver(cam, program):
     assert best_ip(cam) == "127.0.0.3"
     assert p.lines("out")[-1].t - sent < 2.0
     assert p.text("err") == ""
+
