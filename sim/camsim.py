@@ -25,7 +25,10 @@ responders all share one camera.
         emulator  prefix command for foreign binaries, e.g.
                   ["qemu-arm", "-L", "/usr/arm-linux-gnueabi"]; the preload
                   then goes to the guest with "-E LD_PRELOAD=..."
-        standin   path of libgpio_standin.so (required when gpio=True)
+        standin   path of libgpio_standin.so (required when gpio=True), built
+                  for the program's machine
+        host_standin  with an emulator: a host-machine build of it for the
+                  host's shell and tools (default: a quiet empty library)
 
     files     cam.write_file("/mnt/sif/x.conf", text), cam.read_file(path)
               (sandbox paths, mapped to the host directories above)
@@ -84,6 +87,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sysconfig
 import threading
 import time
 import tty
@@ -138,7 +142,8 @@ def _as_bytes(data):
 
 
 class Camera:
-    def __init__(self, tmpdir, gpio=True, faketime=None, emulator=None, standin=None):
+    def __init__(self, tmpdir, gpio=True, faketime=None, emulator=None, standin=None,
+                 host_standin=None):
         base = Path(tmpdir)
         root = base / "camera"
         n = 1
@@ -171,8 +176,28 @@ class Camera:
         if gpio:
             if not standin or not Path(standin).is_file():
                 raise FileNotFoundError("GPIO stand-in library not found: %r" % (standin,))
-            shutil.copy2(standin, root / "lib" / "libgpio_standin.so")
+            self._install_standin(Path(standin), host_standin)
         self._start_sandbox()
+
+    def _install_standin(self, standin, host_standin):
+        lib = self.root / "lib"
+        if not self.emulator:
+            shutil.copy2(standin, lib / "libgpio_standin.so")
+            self._preload_standin = "%s/lib/libgpio_standin.so" % INSIDE
+            return
+        # Under the emulator the guest program and the host's shell and tools
+        # inherit one LD_PRELOAD. Each loader expands $LIB to its own library
+        # directory (lib/arm-linux-gnueabi, lib/x86_64-linux-gnu), so each
+        # finds a library of its own class. Host tools need no stand-in; the
+        # host's empty libdl stub keeps their loader quiet.
+        guest = lib / _multiarch_of(standin)
+        host = lib / (sysconfig.get_config_var("MULTIARCH") or "x86_64-linux-gnu")
+        for d in (guest, host):
+            d.mkdir(parents=True, exist_ok=True)
+        shutil.copy2(standin, guest / "libgpio_standin.so")
+        quiet = host_standin or "/usr/lib/%s/libdl.so.2" % host.name
+        shutil.copy2(quiet, host / "libgpio_standin.so")
+        self._preload_standin = "%s/$LIB/libgpio_standin.so" % INSIDE
 
     # --- sandbox -------------------------------------------------------
 
@@ -439,11 +464,14 @@ class Camera:
         preload = []
         if self.gpio:
             environ["CAMSIM_GPIO_DIR"] = "%s/gpio" % INSIDE
-            preload.append("%s/lib/libgpio_standin.so" % INSIDE)
+            preload.append(self._preload_standin)
         if self.faketime:
             spec = self.faketime if " " in self.faketime else "+0 " + self.faketime
             environ["FAKETIME"] = spec
-            preload.append(FAKETIME_LIB)
+            # Under an emulator the guest's loader looks in its own $LIB
+            # (libfaketime of the guest's architecture must be installed).
+            preload.append("/usr/$LIB/faketime/libfaketime.so.1" if self.emulator
+                           else FAKETIME_LIB)
         environ.update(env or {})
 
         cmd = ["nsenter", "-t", str(self.init_pid), "-m", "-i", "-n", "-p", "-u", "-r", "-w",
@@ -503,6 +531,22 @@ class Camera:
 
     def __exit__(self, *exc):
         self.close()
+
+
+def _multiarch_of(elf_file):
+    """Debian's library directory name for a shared object's machine."""
+    head = Path(elf_file).read_bytes()[:52]
+    if head[:4] != b"\x7fELF":
+        raise ValueError("not an ELF file: %s" % elf_file)
+    little = head[5] == 1
+    order = "little" if little else "big"
+    machine = int.from_bytes(head[18:20], order)
+    if machine == 40:  # ARM; EF_ARM_ABI_FLOAT_HARD tells armhf from armel
+        flags = int.from_bytes(head[36:40], order)
+        return "arm-linux-gnueabihf" if flags & 0x400 else "arm-linux-gnueabi"
+    names = {3: "i386-linux-gnu", 62: "x86_64-linux-gnu", 183: "aarch64-linux-gnu",
+             8: "mipsel-linux-gnu" if little else "mips-linux-gnu"}
+    return names.get(machine, "lib")
 
 
 def _children(pid):
