@@ -70,6 +70,18 @@ while len(seen) < 2:
     assert p.wait(10) == 0
 
 
+def test_switch_line_returns_to_its_outside_level_after_a_discharge(camera):
+    camera.set_line(0, 7, 1)
+    # Discharge as an output at 0, then read as an input: the switch is on.
+    p = run(camera, "1,0,7,1", "4,0,7,0", "3,0,7,0xffff", "1,0,7,0", "3,0,7,0xffff")
+    assert [r[2] for r in replies(p)] == [1, 0, 0, 0, 1]
+    # Switched off from outside while the line is held low: it stays off.
+    run(camera, "1,0,7,1", "4,0,7,0")
+    camera.set_line(0, 7, 0)
+    p = run(camera, "1,0,7,0", "3,0,7,0xffff")
+    assert [r[2] for r in replies(p)] == [0, 0]
+
+
 def test_knobs_refuse_requests_or_leave_the_value(camera):
     camera.set_line(2, 3, 1, direction=1)
     camera.set_gpio_knob("result_4", 5)
