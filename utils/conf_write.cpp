@@ -220,12 +220,14 @@ int set_locked(const char *path, const char *key, size_t key_len, const char *va
     return -1;
   }
 
+  // The folder, for the lock and for making the rename durable. A folder we
+  // may write but not read (mode -wx) still takes the file, unlocked.
   const int dir_fd = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir_fd < 0) return -1;
+  if (dir_fd < 0 && errno != EACCES) return -1;
   // Serialise with writers in other processes. Without flock support the
   // write still is atomic; only concurrent updates of two processes could
   // then lose one of them.
-  while (flock(dir_fd, LOCK_EX) != 0 && errno == EINTR) {
+  while (dir_fd >= 0 && flock(dir_fd, LOCK_EX) != 0 && errno == EINTR) {
   }
 
   int result = -1;
@@ -291,14 +293,14 @@ int set_locked(const char *path, const char *key, size_t key_len, const char *va
     if (err != 0) {
       unlink(temp);
     } else {
-      fsync_retry(dir_fd);  // make the rename durable; nothing to undo if not
+      if (dir_fd >= 0) fsync_retry(dir_fd);  // make the rename durable; nothing to undo if not
       result = 0;
     }
   }
 
 out:
   if (in >= 0) close(in);
-  close(dir_fd);  // releases the flock
+  if (dir_fd >= 0) close(dir_fd);  // releases the flock
   if (result != 0) errno = err != 0 ? err : errno;
   return result;
 }

@@ -52,7 +52,8 @@ int conf_get_int(const char *path, const char *key);
 // Hard links to the old file keep the old content. Paths after following
 // links are limited to 1023 bytes. Safe to call from several threads and
 // processes at once: calls in one process are serialised by a mutex, calls
-// of different processes by an flock on the folder, so no update is lost.
+// of different processes by an flock on the folder (when the folder can be
+// opened for reading), so no update is lost.
 int conf_set(const char *path, const char *key, const char *value);
 
 // ---- Dictionary --------------------------------------------------------------

@@ -218,3 +218,27 @@ TEST_F(ConfSetFailure, UnreadableOldFileIsNotReplaced) {
 }
 
 }  // namespace
+
+namespace {
+
+// Not a failure: a folder that may be written but not listed (mode -wx)
+// still takes the new file; only the folder lock and fsync are left out.
+TEST_F(ConfSetFailure, WriteOnlyFolderStillWorks) {
+  ASSERT_EQ(chmod(dir_.path().c_str(), 0755), 0);
+  ASSERT_EQ(chmod(conf_dir_.c_str(), 0333), 0);
+  const int rc = in_child([&] {
+    if (geteuid() == 0) {
+      if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0) return kSkip;
+    }
+    if (access(conf_dir_.c_str(), R_OK) == 0 || access(conf_dir_.c_str(), W_OK | X_OK) != 0)
+      return kSkip;
+    return conf_set(path_.c_str(), "ssid", "NEW_NAME") == 0 ? 0 : 1;
+  });
+  ASSERT_EQ(chmod(conf_dir_.c_str(), 0755), 0);
+  if (rc == kSkip) GTEST_SKIP() << "cannot drop to an unprivileged user here";
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(read_file(path_), "interface=wlan0\n#ssid=x\nssid=NEW_NAME\nchannel=6\n");
+  EXPECT_EQ(list(conf_dir_), std::vector<std::string>{"hostapd.conf"});
+}
+
+}  // namespace
