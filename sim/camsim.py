@@ -22,9 +22,10 @@ responders all share one camera.
         gpio      preload the GPIO driver stand-in (False: no /dev/hi_gpio)
         faketime  "x10" (or a full FAKETIME text such as "+0 x10"): run the
                   programs' clocks and sleeps ten times faster (libfaketime)
-        emulator  prefix command for foreign binaries, e.g.
+        emulator  prefix command for binaries of another machine, e.g.
                   ["qemu-arm", "-L", "/usr/arm-linux-gnueabi"]; the preload
-                  then goes to the guest with "-E LD_PRELOAD=..."
+                  then goes to the guest with "-E LD_PRELOAD=..."; host
+                  programs (/bin/sh, python3) still run directly
         standin   path of libgpio_standin.so (required when gpio=True), built
                   for the program's machine
         host_standin  with an emulator: a host-machine build of it for the
@@ -87,6 +88,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import sysconfig
 import threading
 import time
@@ -484,10 +486,12 @@ class Camera:
         if preload and not self.emulator:
             environ["LD_PRELOAD"] = " ".join(preload)
         cmd += ["/usr/bin/env", "-i"] + ["%s=%s" % kv for kv in environ.items()]
-        if self.emulator:
+        if self.emulator and _foreign(program):
             cmd += self.emulator
             if preload:
                 cmd += ["-E", "LD_PRELOAD=" + " ".join(preload)]
+        elif preload and self.emulator:
+            cmd += ["LD_PRELOAD=" + " ".join(preload)]  # a host tool: env sets it
         cmd += [inside_prog] + [str(a) for a in args]
         p = Program(cmd, {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LANG": "C"}, program.name)
         self._programs.append(p)
@@ -547,6 +551,19 @@ def _multiarch_of(elf_file):
     names = {3: "i386-linux-gnu", 62: "x86_64-linux-gnu", 183: "aarch64-linux-gnu",
              8: "mipsel-linux-gnu" if little else "mips-linux-gnu"}
     return names.get(machine, "lib")
+
+
+def _elf_machine(path):
+    head = Path(path).read_bytes()[:20]
+    if head[:4] != b"\x7fELF":
+        return None
+    return int.from_bytes(head[18:20], "little" if head[5] == 1 else "big")
+
+
+def _foreign(program):
+    """True for a binary of another machine than the host's (scripts are not)."""
+    machine = _elf_machine(program)
+    return machine is not None and machine != _elf_machine(os.path.realpath(sys.executable))
 
 
 def _children(pid):
