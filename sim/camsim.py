@@ -40,7 +40,9 @@ responders all share one camera.
                                             after=N and then=text the first N
                                             queries see text, later ones then
               cam.set_hosts(text)
-    GPIO      cam.set_line(group, bit, level), cam.line(group, bit) -> (dir, level)
+    GPIO      cam.set_line(group, bit, level) sets a line from outside (the
+              switch); cam.line(group, bit) -> (dir, level); a switch line
+              discharged as an output gets its outside level back as an input
               cam.gpio_requests() -> [Request(t, code, group, bit, sent, result, returned)]
               cam.set_gpio_knob("result_3", -1) / ("no_write", True) / ("missing", True)
     journal   cam.journal() -> [Command(t, name, args)], cam.commands() -> ["name args"]
@@ -54,7 +56,8 @@ responders all share one camera.
               p = cam.run(path, args, timeout)  start and wait for the end
               p.pid (host pid of the program), p.lines(stream=None) ->
               [Line(t, stream, text)] with stream "out" or "err", p.text(stream),
-              p.wait_for(match, timeout) -> Line, p.signal(sig), p.kill(),
+              p.wait_for(match, timeout, stream=None, since=0) -> Line (match:
+              substring, compiled pattern or predicate), p.signal(sig), p.kill(),
               p.wait(timeout) -> exit status (negative: killed by that signal),
               p.returncode
     waiting   cam.wait_until(fn, timeout) -> the first truthy fn() value
@@ -73,8 +76,10 @@ started in the background ("... &") may land in the journal after a command
 the program ran a moment later. Programs get stdout and stderr on two
 pseudo-terminals (line-buffered stdio, as on a console; output post-processing
 is off so lines end in "\\n"); the order within a stream is exact, between
-the two streams only as close as the arrival times. The sandbox dies with the thread that made the
-Camera (bubblewrap --die-with-parent), so make it in the test's own thread.
+the two streams only as close as the arrival times. libfaketime keeps two
+descriptors of its own open (3 and 4), so under faketime the GPIO device is
+not the program's descriptor 3. The sandbox dies with the thread that made
+the Camera (bubblewrap --die-with-parent), so make it in the test's own thread.
 """
 
 import collections
