@@ -114,3 +114,9 @@ def after(items, first):
 
 def without_tail(command):
     return re.sub(r"\s+$", "", command)
+
+
+def wait_command(cam, command, occurrences=1, timeout=20):
+    """Waits until the journal holds `command` that many times; background
+    commands reach the journal a moment after the daemon went on."""
+    cam.wait_until(lambda: cam.commands().count(command) >= occurrences, timeout, what=command)
