@@ -160,7 +160,7 @@ TEST(Dict, NullHandles) {
 }
 
 TEST(Dict, ProbeSequenceAsRateprobeCallsIt) {
-  // Part 3.2: create, tick, set, size, encode at offset 13 of a 64-byte
+  // The probe's order: create, tick, set, size, encode at offset 13 of a 64-byte
   // buffer with exactly that size, destroy.
   unsigned char datagram[64] = {};
   Dict *d = DictCreate(0, 0);
