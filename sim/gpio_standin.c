@@ -16,6 +16,11 @@
  *                                    and touches nothing
  *   $CAMSIM_GPIO_DIR/no_write        present: get requests succeed but leave
  *                                    the value word as it was
+ *   $CAMSIM_GPIO_DIR/<group>_<bit>.reads  levels, blank-separated: each read
+ *                                    request on the line answers the first
+ *                                    and drops it (the file goes when
+ *                                    empty); for changes faster than a
+ *                                    test can flip a line
  *   $CAMSIM_GPIO_DIR/requests.log    one line per request:
  *     "<sec>.<usec> <code> <group> <bit> <value sent> <result> <value returned>"
  *
@@ -196,6 +201,42 @@ static void write_line(const char *dir, int group, int bit, int direction, int l
         unlink(tmp);
 }
 
+/* Takes the next scripted level of a line: 1 and *level set, or 0. */
+static int next_scripted_read(const char *dir, int group, int bit, int *level)
+{
+    char name[64], path[4096], tmp[4096], text[512];
+    snprintf(name, sizeof name, "%d_%d.reads", group, bit);
+    if (!knob_path(path, sizeof path, dir, name) || read_small(path, text, sizeof text) < 0)
+        return 0;
+    char *end;
+    long value = strtol(text, &end, 10);
+    if (end == text) {
+        unlink(path);
+        return 0;
+    }
+    *level = (int)value;
+    while (*end == ' ' || *end == '\t' || *end == '\n')
+        ++end;
+    if (*end == '\0') {
+        unlink(path);
+        return 1;
+    }
+    snprintf(name, sizeof name, ".%d_%d.reads.%ld.tmp", group, bit, (long)getpid());
+    if (!knob_path(tmp, sizeof tmp, dir, name))
+        return 1;
+    int fd = real_open(tmp, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return 1;
+    size_t n = strlen(end);
+    ssize_t w = write(fd, end, n);
+    real_close(fd);
+    if (w == (ssize_t)n)
+        rename(tmp, path);
+    else
+        unlink(tmp);
+    return 1;
+}
+
 static void log_request(const char *dir, int code, int group, int bit, int sent, int result,
                         int returned)
 {
@@ -346,6 +387,7 @@ static int device_request(int code, int32_t *word)
                 word[2] = direction;
             break;
         case 3:
+            next_scripted_read(dir, group, bit, &level);
             if (!file_exists(dir, "no_write"))
                 word[2] = level;
             break;
