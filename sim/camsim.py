@@ -105,6 +105,7 @@ PLATFORM_TOOL = HERE / "tools" / "platform_tool"
 TOOL_NAMES = ("ifconfig", "killall", "insmod", "iwlist", "wpa_supplicant", "wpa_cli",
               "hostapd", "udhcpd", "udhcpc", "himm", "sync")
 FAKETIME_LIB = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1"
+GUEST_FAKETIME = "/usr/local/lib/camsim/%s/libfaketime.so.1"
 QUEUE_KEY = 1234
 QUEUE_TEXT_SIZE = 256
 
@@ -197,14 +198,36 @@ class Camera:
         # directory (lib/arm-linux-gnueabi, lib/x86_64-linux-gnu), so each
         # finds a library of its own class. Host tools need no stand-in; the
         # host's empty libdl stub keeps their loader quiet.
-        guest = lib / _multiarch_of(standin)
-        host = lib / (sysconfig.get_config_var("MULTIARCH") or "x86_64-linux-gnu")
-        for d in (guest, host):
-            d.mkdir(parents=True, exist_ok=True)
+        guest, host = self._preload_dirs(_multiarch_of(standin))
         shutil.copy2(standin, guest / "libgpio_standin.so")
         quiet = host_standin or "/usr/lib/%s/libdl.so.2" % host.name
         shutil.copy2(quiet, host / "libgpio_standin.so")
         self._preload_standin = "%s/$LIB/libgpio_standin.so" % INSIDE
+
+    def _preload_dirs(self, guest_multiarch):
+        """The directories $LIB names for the guest's loader and the host's."""
+        lib = self.root / "lib"
+        guest = lib / guest_multiarch
+        host = lib / (sysconfig.get_config_var("MULTIARCH") or "x86_64-linux-gnu")
+        for d in (guest, host):
+            d.mkdir(parents=True, exist_ok=True)
+        return guest, host
+
+    def _install_guest_faketime(self, program):
+        """Under the emulator the guest gets libfaketime of its own machine
+        (unpacked by scripts/setup); the host's shell and tools get the quiet
+        library instead: a host libfaketime would read the guest's shared
+        clock record, whose layout differs between 32 and 64 bits, and see
+        nonsense times. Their journal times are therefore real time."""
+        multiarch = _multiarch_of(program)
+        guest_lib = Path(GUEST_FAKETIME % multiarch)
+        if not guest_lib.is_file():
+            raise FileNotFoundError("libfaketime for %s not found: %s (run scripts/setup)"
+                                    % (multiarch, guest_lib))
+        guest, host = self._preload_dirs(multiarch)
+        shutil.copy2(guest_lib, guest / "libfaketime.so.1")
+        shutil.copy2("/usr/lib/%s/libdl.so.2" % host.name, host / "libfaketime.so.1")
+        return "%s/$LIB/libfaketime.so.1" % INSIDE
 
     # --- sandbox -------------------------------------------------------
 
@@ -475,10 +498,12 @@ class Camera:
         if self.faketime:
             spec = self.faketime if " " in self.faketime else "+0 " + self.faketime
             environ["FAKETIME"] = spec
-            # Under an emulator the guest's loader looks in its own $LIB
-            # (libfaketime of the guest's architecture must be installed).
-            preload.append("/usr/$LIB/faketime/libfaketime.so.1" if self.emulator
-                           else FAKETIME_LIB)
+            if self.emulator and _foreign(program):
+                preload.append(self._install_guest_faketime(program))
+                rate = re.search(r"x([0-9.]+)", spec)
+                environ["CAMSIM_CLOCK"] = "%.6f %s" % (time.time(), rate.group(1) if rate else 1)
+            else:
+                preload.append(FAKETIME_LIB)
         environ.update(env or {})
 
         cmd = ["nsenter", "-t", str(self.init_pid), "-m", "-i", "-n", "-p", "-u", "-r", "-w",
