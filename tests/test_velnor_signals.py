@@ -88,20 +88,25 @@ def test_signal_during_start_up_wait_is_handled_at_once(make_camera, program):
     p.wait_for("[main - 1379]: .........WIRELESS.........", 10)
 
 
-def test_signal_during_a_command_is_handled_when_it_returns(cam, program):
-    # A connect script that takes its time; the signal comes while it runs.
+def test_signals_during_a_command_are_handled_when_it_returns(cam, program):
+    # A connect script that takes its time; the signals come while it runs,
+    # each delivered on its own, and each gives its message afterwards.
     configure(cam, isopen=1)
     cam.write_file("/mnt/sif/bin/wifi_connect.sh", "#!/bin/sh\nsleep 20\n", mode=0o755)
     p = start(cam, program)
     p.wait_for("[Start_STA_Mode, 689] ==========> wifi authmode: wpa <===========", 20)
-    time.sleep(0.5)
+    time.sleep(0.3)
     sent = time.time()
-    p.signal(signal.SIGUSR2)
-    line = p.wait_for("-----> TF Down <-----", 10)
+    for sig in (signal.SIGUSR2, signal.SIGUSR1, signal.SIGUSR2, signal.SIGUSR2):
+        p.signal(sig)
+        time.sleep(0.1)
+    cam.wait_until(lambda: out(p).count("-----> TF Down <-----") == 3, 10)
     text = out(p)
+    first = p.wait_for("-----> TF", 1)
+    assert first.t - sent > 0.5  # after the script, not inside it
     assert text.index("-----> TF Down <-----") < text.index("WifiAP...11................")
-    assert line.t - sent > 0.5  # after the script, not inside it
-    assert cam.queue_messages() == [(1, "NETMODE_TFDOWN")]
+    assert text.count("-----> TF Up <-----") == 1
+    assert sorted(cam.queue_messages()) == [(1, "NETMODE_TFDOWN")] * 3 + [(1, "NETMODE_TFUP")]
 
 
 def test_signals_one_after_another_give_one_message_each(cam, program):
