@@ -7,7 +7,7 @@ import time
 
 import pytest
 
-from velnor_sim import configure, out, start, wait_command
+from velnor_sim import configure, out, start
 
 ERRNO_EAGAIN = 11
 REMOVE_QUEUE = ("import ctypes; libc = ctypes.CDLL(None); "

@@ -109,18 +109,6 @@ def test_signals_during_a_command_are_handled_when_it_returns(cam, program):
     assert sorted(cam.queue_messages()) == [(1, "NETMODE_TFDOWN")] * 3 + [(1, "NETMODE_TFUP")]
 
 
-def test_signals_one_after_another_give_one_message_each(cam, program):
-    p = settled_access_point(cam, program)
-    for i in range(12):
-        sig, last = ((signal.SIGUSR1, "-----> TF Up <-----") if i % 2 == 0
-                     else (signal.SIGUSR2, "-----> TF Down <-----"))
-        since = len(p.lines())
-        p.signal(sig)
-        p.wait_for(last, 5, since=since)
-    messages = cam.queue_messages()
-    assert messages == [(1, "NETMODE_TFUP"), (1, "NETMODE_TFDOWN")] * 6
-
-
 def test_burst_of_signals_never_kills_the_daemon(cam, program):
     p = settled_access_point(cam, program)
     before = len(out(p))

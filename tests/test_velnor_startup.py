@@ -37,22 +37,16 @@ def test_start_up_order_and_naming_after_the_device(cam, program):
     assert "driver=rtl871xdrv" in conf.splitlines()
 
 
-@pytest.mark.parametrize("user", [None, "", "X"])
-def test_short_device_id_gives_the_default_name_on_every_start(cam, program, user):
-    configure(cam, user=user, ap_ssid="VQIPC_AP")
+@pytest.mark.parametrize("user, ap_ssid", [(None, "VQIPC_AP"), ("", "VQIPC_AP"), ("X", "VQIPC_AP"),
+                                           ("X", "SOMETHING")])
+def test_short_device_id_gives_the_default_name_on_every_start(cam, program, user, ap_ssid):
+    configure(cam, user=user, ap_ssid=ap_ssid)
     before = os.stat(cam.host_path("/mnt/sif/hostapd.conf"))
     p = start(cam, program)
     assert "[Init_Wireless_Setting - 1044]: use default AP name: VQIPC_AP" in out(p)
     after = os.stat(cam.host_path("/mnt/sif/hostapd.conf"))
-    # Rewritten although the name was already there.
+    # Rewritten even when the name was already there.
     assert (after.st_ino, after.st_mtime_ns) != (before.st_ino, before.st_mtime_ns)
-    assert "ssid=VQIPC_AP" in cam.read_file("/mnt/sif/hostapd.conf").decode().splitlines()
-
-
-def test_default_name_replaces_another_name(cam, program):
-    configure(cam, user="X", ap_ssid="SOMETHING")
-    p = start(cam, program)
-    assert "[Init_Wireless_Setting - 1044]: use default AP name: VQIPC_AP" in out(p)
     assert "ssid=VQIPC_AP" in cam.read_file("/mnt/sif/hostapd.conf").decode().splitlines()
 
 

@@ -4,7 +4,7 @@ is off, a fresh mode choice when it is turned on again."""
 import pytest
 
 from velnor_sim import (CLOSE, STA_START, START_UP, after, configure, count, out, start,
-                        switch_reads, wait_command, wait_passes)
+                        wait_command, wait_passes)
 
 
 @pytest.fixture
@@ -75,15 +75,3 @@ def test_switch_turned_off_during_start_up_still_opens_later(cam, program):
     p.wait_for("[Change_to_WifiOrAP - 852]: ......start wifi station mode.....", 10)
     wait_command(cam, "wifi_connect.sh")
     assert after(cam.commands(), CLOSE[-1])[1:1 + len(STA_START)] == STA_START
-
-
-def test_switch_polled_once_per_pass(cam, program):
-    configure(cam, isopen=1, wifisid="")
-    p = start(cam, program)
-    p.wait_for("WifiAP...44................", 30)
-    wait_passes(cam, 1)
-    reads = switch_reads(cam)[-1:]
-    wait_passes(cam, 5)
-    reads = [r for r in switch_reads(cam) if r.t >= reads[0].t]
-    gaps = [b.t - a.t for a, b in zip(reads, reads[1:])]
-    assert len(gaps) >= 5 and all(2.9 <= g <= 3.6 for g in gaps), gaps
