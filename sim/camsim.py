@@ -43,6 +43,7 @@ responders all share one camera.
     GPIO      cam.set_line(group, bit, level) sets a line from outside (the
               switch); cam.line(group, bit) -> (dir, level); a switch line
               discharged as an output gets its outside level back as an input
+              cam.queue_line_reads(group, bit, [levels]): answers of the next reads
               cam.gpio_requests() -> [Request(t, code, group, bit, sent, result, returned)]
               cam.set_gpio_knob("result_3", -1) / ("no_write", True) / ("missing", True)
     journal   cam.journal() -> [Command(t, name, args)], cam.commands() -> ["name args"]
@@ -390,6 +391,13 @@ class Camera:
             _write_atomic(path, b"%d\n" % int(value))
         else:
             path.touch()
+
+    def queue_line_reads(self, group, bit, levels):
+        """The next read requests of a line answer these levels, one each,
+        before the line file counts again: changes faster than a test can
+        flip a line (the switch going off between two reads)."""
+        _write_atomic(self.gpio_dir / ("%d_%d.reads" % (group, bit)),
+                      ("%s\n" % " ".join(str(int(v)) for v in levels)).encode())
 
     # --- journal -------------------------------------------------------
 

@@ -62,7 +62,7 @@ def test_switch_turned_off_during_start_up_still_opens_later(cam, program):
     # The switch reads on after the discharge and off at the read that
     # decides: no mode at start-up.
     configure(cam, isopen=1, switch=0)
-    (cam.gpio_dir / "0_7.reads").write_text("1\n")
+    cam.queue_line_reads(0, 7, [1])
     p = start(cam, program)
     p.wait_for("GLUN Close Wifi...........", 20)
     assert "[main - 1379]: .........WIRELESS........." not in out(p)
