@@ -290,15 +290,20 @@ static mode_t mode_arg(int flags, va_list ap)
     return 0;
 }
 
+static int open_any(const char *path, int flags, mode_t mode)
+{
+    if (wants_device(path))
+        return open_device();
+    return real_open(path, flags, mode);
+}
+
 int open(const char *path, int flags, ...)
 {
     va_list ap;
     va_start(ap, flags);
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
-    if (wants_device(path))
-        return open_device();
-    return real_open(path, flags, mode);
+    return open_any(path, flags, mode);
 }
 
 int open64(const char *path, int flags, ...)
@@ -307,9 +312,7 @@ int open64(const char *path, int flags, ...)
     va_start(ap, flags);
     mode_t mode = mode_arg(flags, ap);
     va_end(ap);
-    if (wants_device(path))
-        return open_device();
-    return real_open(path, flags, mode);
+    return open_any(path, flags, mode);
 }
 
 /* Fortified builds call these instead of open(). */
