@@ -125,6 +125,21 @@ def test_switch_off_at_start_waits_reading_every_two_seconds(cam, program):
     assert cam.commands()[4] == "killall -q udhcpc"
 
 
+def test_failed_switch_read_while_waiting_is_no_switch_turned_on(cam, program):
+    configure(cam, switch=0)
+    p = start(cam, program)
+    p.wait_for("tqm Close Wifi...val_read=0.............", 10)
+    # The read fails, the switch stays as it was: still off, still waiting.
+    cam.set_gpio_knob("result_3", -1)
+    wait_passes(cam, 3)
+    assert not any("WIRELESS" in t for t in out(p))
+    assert cam.commands() == START_UP
+
+    cam.set_gpio_knob("result_3", None)
+    cam.set_line(0, 7, 1)
+    p.wait_for("[main - 1379]: .........WIRELESS.........", 10)
+
+
 def test_without_gpio_device_a_mode_is_chosen_at_once(make_camera, program):
     cam = make_camera(faketime="x10", gpio=False)
     configure(cam, isopen=1)

@@ -24,24 +24,29 @@ constexpr int switch_bit = 7;
 // commands we start, even when stdout is not a terminal.
 char stdout_buffer[BUFSIZ];
 
-int read_switch()
+// A failed read leaves `value` as it was: -1 before any good read (an
+// unreadable switch counts as on), the last level read after one (a read
+// failing while the switch is off does not end the wait).
+void read_switch(int &value)
 {
-    int value = -1;  // an unreadable switch counts as on
     Hi_SetGpio_SetDir(switch_group, switch_bit, 0);
     Hi_SetGpio_GetBit(switch_group, switch_bit, &value);
-    return value;
 }
 
 // Discharges the switch line, then waits until the switch is on.
-void wait_for_switch()
+void wait_for_switch(int &val_read)
 {
     Hi_SetGpio_SetDir(switch_group, switch_bit, 1);
     Hi_SetGpio_SetBit(switch_group, switch_bit, 0);
     pause_micros(200000);
-    int value = read_switch();
-    if (value == 0) {
-        printf("tqm Close Wifi...val_read=%d.............\n", value);
-        while (read_switch() == 0) {
+    read_switch(val_read);
+    if (val_read == 0) {
+        printf("tqm Close Wifi...val_read=%d.............\n", val_read);
+        for (;;) {
+            read_switch(val_read);
+            if (val_read != 0) {
+                break;
+            }
             pause_seconds(2);
         }
     }
@@ -95,8 +100,10 @@ int main()
     Write_PidFile();
     puts(".............. velnor start, ver: 3516C_2015_07_03 ...............");
 
-    wait_for_switch();
-    if (read_switch() != 0) {
+    int val_read = -1;
+    wait_for_switch(val_read);
+    read_switch(val_read);
+    if (val_read != 0) {
         printf("[%s - %d]: ", "main", 1379);
         puts(".........WIRELESS.........");
         Change_to_WifiOrAP();
