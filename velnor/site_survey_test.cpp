@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -215,6 +216,21 @@ TEST_F(WifiListFile, ReplacedWholeKeepingItsMode)
     struct stat st;
     ASSERT_EQ(stat(path_, &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+TEST_F(WifiListFile, LeftoverOfACutOffEarlierRunIsNoObstacle)
+{
+    // Power lost between writing the new list and renaming it; the next
+    // boot often gives the daemon the same process ID.
+    char leftover[128];
+    std::snprintf(leftover, sizeof leftover, "%s/.wifilist.conf.%d.tmp", dir_,
+                  static_cast<int>(getpid()));
+    FILE *stale = std::fopen(leftover, "w");
+    ASSERT_NE(stale, nullptr);
+    std::fputs("wifiFind_count=5\nhalf", stale);
+    std::fclose(stale);
+    EXPECT_EQ(replace_wifi_list(list_of({{"New", -50}}), path_), 0);
+    EXPECT_EQ(folder(), "wifilist.conf\nwifiFind_count=1\nNew -50 2 2\n");
 }
 
 TEST_F(WifiListFile, FailuresReportTheErrorAndKeepTheOldList)

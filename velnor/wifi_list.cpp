@@ -48,7 +48,12 @@ public:
                                     target + folder, static_cast<int>(getpid()));
         if (n < 0 || static_cast<size_t>(n) >= sizeof path_)
             return ENAMETOOLONG;
-        const int fd = open(path_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        int fd = open(path_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // The name carries our process ID, so a file by it is the leftover
+        // of an earlier run cut off before its rename (after a reboot the
+        // daemon often gets the same ID); it must not block every survey.
+        if (fd < 0 && errno == EEXIST && unlink(path_) == 0)
+            fd = open(path_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0)
             return errno;
         created_ = true;
