@@ -18,6 +18,14 @@ int card_up_announced = 0;
 int card_down_announced = 0;
 bool delivering = false;
 
+// The order the signals came in, so that a card taken out and put back is
+// announced as out, then in. The counters stay the record of how many came:
+// a delivery that finds the ring full is announced after the ring's.
+constexpr int arrival_size = 64;  // divides counter_mask + 1
+volatile sig_atomic_t arrival[arrival_size];
+volatile sig_atomic_t arrivals_written = 0;  // by the handler only
+volatile sig_atomic_t arrivals_read = 0;     // by the main flow only
+
 void announce(int signo)
 {
     printf("[%s - %d]: ", "sig_handler", 970);
@@ -31,6 +39,18 @@ void announce(int signo)
     }
 }
 
+// The next signal to announce: the oldest recorded arrival, else one the
+// ring had no room for.
+int next_pending()
+{
+    if (arrivals_read != arrivals_written) {
+        int signo = arrival[arrivals_read % arrival_size];
+        arrivals_read = (arrivals_read + 1) & counter_mask;
+        return signo;
+    }
+    return card_up_received != card_up_announced ? SIGUSR1 : SIGUSR2;
+}
+
 }  // namespace
 
 void sig_handler(int signo)
@@ -39,6 +59,12 @@ void sig_handler(int signo)
         card_up_received = (card_up_received + 1) & counter_mask;
     } else if (signo == SIGUSR2) {
         card_down_received = (card_down_received + 1) & counter_mask;
+    } else {
+        return;
+    }
+    if (((arrivals_written - arrivals_read) & counter_mask) < arrival_size) {
+        arrival[arrivals_written % arrival_size] = signo;
+        arrivals_written = (arrivals_written + 1) & counter_mask;
     }
 }
 
@@ -46,7 +72,10 @@ void install_signal_handlers()
 {
     struct sigaction action = {};
     action.sa_handler = sig_handler;
+    // One handler at a time: the arrival ring has a single writer.
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGUSR1);
+    sigaddset(&action.sa_mask, SIGUSR2);
     // Reads of command output and waits for commands carry on across a
     // signal; sleeps end early regardless.
     action.sa_flags = SA_RESTART;
@@ -66,13 +95,13 @@ void deliver_pending_signals()
     }
     delivering = true;
     while (signals_pending()) {
-        if (card_up_received != card_up_announced) {
+        int signo = next_pending();
+        if (signo == SIGUSR1) {
             card_up_announced = (card_up_announced + 1) & counter_mask;
-            announce(SIGUSR1);
         } else {
             card_down_announced = (card_down_announced + 1) & counter_mask;
-            announce(SIGUSR2);
         }
+        announce(signo);
     }
     delivering = false;
 }

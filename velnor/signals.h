@@ -1,5 +1,6 @@
 // The memory-card signals: SIGUSR1 (card up) and SIGUSR2 (card down).
-// The handler only counts deliveries; the main flow announces them.
+// The handler only records deliveries; the main flow announces them, in
+// the order they came.
 #ifndef CAMNET_VELNOR_SIGNALS_H
 #define CAMNET_VELNOR_SIGNALS_H
 
