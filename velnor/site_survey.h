@@ -56,9 +56,10 @@ void parse_scan_stream(FILE *in, WifiInfo *list);
 // 0, or -1 when the stream reports a write error.
 int write_wifi_list(FILE *out, const WifiInfo &list);
 
-// Replaces the file at `path` with the list as a whole: readers see the old
-// list or the new one. On failure the old file stays, the error line goes to
-// stderr and the errno is returned; 0 on success.
+// Replaces the file at `path` (the one its links lead to) with the list as a
+// whole: readers see the old list or the new one. On failure the old file
+// stays, the error line goes to stderr and the errno is returned; 0 on
+// success.
 int replace_wifi_list(const WifiInfo &list, const char *path);
 
 #endif

@@ -233,6 +233,19 @@ TEST_F(WifiListFile, LeftoverOfACutOffEarlierRunIsNoObstacle)
     EXPECT_EQ(folder(), "wifilist.conf\nwifiFind_count=1\nNew -50 2 2\n");
 }
 
+TEST_F(WifiListFile, ListBehindALinkIsWrittenWhereTheLinkPoints)
+{
+    char folder_path[96];
+    std::snprintf(folder_path, sizeof folder_path, "%s/ram", dir_);
+    ASSERT_EQ(mkdir(folder_path, 0755), 0);
+    ASSERT_EQ(symlink("ram/wifilist.conf", path_), 0);
+    EXPECT_EQ(replace_wifi_list(list_of({{"New", -50}}), path_), 0);
+    struct stat st;
+    ASSERT_EQ(lstat(path_, &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(folder(), "ram\nwifilist.conf\nwifiFind_count=1\nNew -50 2 2\n");
+}
+
 TEST_F(WifiListFile, FailuresReportTheErrorAndKeepTheOldList)
 {
     const WifiInfo list = list_of({{"New", -50}});

@@ -25,6 +25,38 @@ int report_failure(int error)
     return error;
 }
 
+constexpr int path_size = 256;
+
+// The file `path` names after its symbolic links, which a rename would
+// otherwise replace instead of the list they lead to. A missing last file
+// is fine. 0 or the errno.
+int follow_links(const char *path, char (&out)[path_size])
+{
+    if (std::snprintf(out, sizeof out, "%s", path) >= path_size)
+        return ENAMETOOLONG;
+    for (int hops = 0; hops < 16; ++hops) {
+        struct stat st;
+        if (lstat(out, &st) != 0)
+            return errno == ENOENT ? 0 : errno;
+        if (!S_ISLNK(st.st_mode))
+            return 0;
+        char link[path_size];
+        const ssize_t n = readlink(out, link, sizeof link);
+        if (n < 0)
+            return errno;
+        if (n >= path_size)
+            return ENAMETOOLONG;
+        link[n] = '\0';
+        // A relative link is relative to the folder the link is in.
+        const char *slash = std::strrchr(out, '/');
+        const int folder = link[0] == '/' || slash == nullptr ? 0 : static_cast<int>(slash - out + 1);
+        if (folder + n >= path_size)
+            return ENAMETOOLONG;
+        std::memcpy(out + folder, link, static_cast<size_t>(n) + 1);
+    }
+    return ELOOP;
+}
+
 // The new list beside the old one, removed again unless it was renamed.
 class PendingList {
 public:
@@ -98,7 +130,7 @@ public:
     }
 
 private:
-    char path_[256] = {};
+    char path_[path_size] = {};
     FILE *stream_ = nullptr;
     bool created_ = false;
 };
@@ -142,12 +174,15 @@ int write_wifi_list(FILE *out, const WifiInfo &list)
 
 int replace_wifi_list(const WifiInfo &list, const char *path)
 {
+    char target[path_size];
+    int error = follow_links(path, target);
     PendingList pending;
-    int error = pending.create(path);
+    if (error == 0)
+        error = pending.create(target);
     if (error == 0) {
         errno = 0;
         write_wifi_list(pending.stream(), list);
-        error = pending.commit(path);
+        error = pending.commit(target);
     }
     return error == 0 ? 0 : report_failure(error);
 }
