@@ -32,7 +32,7 @@ struct IntSink {
   bool negative = false;
   bool digits = false;
   bool bad = false;
-  int64_t magnitude = 0;  // stays <= 2^31 + 1, so never overflows
+  int64_t magnitude = 0;  // marked bad once past 2^31, well before int64 could overflow
   int len = 0;
   void put(unsigned char c) {
     if (bad) return;
