@@ -5,7 +5,7 @@
 #include "rateprobe/rate_sock.h"
 #include "rateprobe/rateprobe.h"
 #include "rateprobe/server_list.h"
-#include "rateprobe/unique_fd.h"
+#include "common/unique_fd.h"
 #include "utils/utils.h"
 
 #include <arpa/inet.h>

@@ -1,6 +1,6 @@
 #include "velnor/pid_file.h"
 
-#include "velnor/unique_fd.h"
+#include "common/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,7 +27,7 @@ int write_pid_text(const char *path, const char (&text)[pid_text_size])
 {
     // No O_TRUNC: a longer old file keeps its tail, as readers expect.
     UniqueFd file(open(path, O_RDWR | O_CREAT, 0644));
-    if (!file.is_open()) {
+    if (!file.valid()) {
         return -1;
     }
     ssize_t written = pwrite(file.get(), text, sizeof text, 0);

@@ -1,7 +1,7 @@
 // Owner of one descriptor: closes it when the owner goes out of scope, so an
 // early return cannot leak it.
-#ifndef CAMNET_RATEPROBE_UNIQUE_FD_H
-#define CAMNET_RATEPROBE_UNIQUE_FD_H
+#ifndef CAMNET_COMMON_UNIQUE_FD_H
+#define CAMNET_COMMON_UNIQUE_FD_H
 
 #include <unistd.h>
 
