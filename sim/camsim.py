@@ -504,11 +504,11 @@ class Camera:
             environ["CAMSIM_GPIO_DIR"] = "%s/gpio" % INSIDE
             preload.append(self._preload_standin)
         if self.faketime:
-            spec = self.faketime if " " in self.faketime else "+0 " + self.faketime
-            environ["FAKETIME"] = spec
+            clock_text = self.faketime if " " in self.faketime else "+0 " + self.faketime
+            environ["FAKETIME"] = clock_text
             if self.emulator and _foreign(program):
                 preload.append(self._install_guest_faketime(program))
-                rate = re.search(r"x([0-9.]+)", spec)
+                rate = re.search(r"x([0-9.]+)", clock_text)
                 environ["CAMSIM_CLOCK"] = "%.6f %s" % (time.time(), rate.group(1) if rate else 1)
             else:
                 preload.append(FAKETIME_LIB)
