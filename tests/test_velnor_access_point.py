@@ -1,19 +1,12 @@
 """velnor without a usable station: the one survey of the run, the access
 point, and the second access point after a switch cycle."""
 
-import pytest
-
 from velnor_sim import (AP_START, CLOSE, START_UP, after, configure, led_writes, out, start,
                         wait_command, wait_passes)
 
 SURVEY = ["killall -q wpa_supplicant",
           "wpa_supplicant -B -d -Dwext -i wlan0 -c /mnt/sif/wpa_supplicant.conf",
           "iwlist wlan0 scanning"]
-
-
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
 
 
 def by_name(journal, command, start=0):

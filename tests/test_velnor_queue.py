@@ -5,18 +5,11 @@ loses the consumer's backlog."""
 import signal
 import time
 
-import pytest
-
 from velnor_sim import configure, out, start
 
 ERRNO_EAGAIN = 11
 REMOVE_QUEUE = ("import ctypes; libc = ctypes.CDLL(None); "
                 "print(libc.msgctl(libc.msgget(1234, 0), 0, None))")
-
-
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
 
 
 def test_first_notification_creates_the_queue(cam, program):

@@ -4,8 +4,6 @@ one message, promptly, whatever the daemon is doing, and never kills it."""
 import signal
 import time
 
-import pytest
-
 from velnor_sim import configure, out, start, wait_command
 
 TF_UP = ["[sig_handler - 970]: ...receive signal: 10...",
@@ -14,11 +12,6 @@ TF_UP = ["[sig_handler - 970]: ...receive signal: 10...",
 TF_DOWN = ["[sig_handler - 970]: ...receive signal: 12...",
            "...VQ_MessageQueue_Send...netmode: 5...",
            "[send_message_out, 19] message: NETMODE_TFDOWN, len: 14"]
-
-
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
 
 
 def settled_access_point(cam, program):

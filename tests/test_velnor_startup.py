@@ -9,11 +9,6 @@ from velnor_sim import (BANNER, START_UP, configure, count, led_writes, out, sta
                         switch_reads, wait_passes)
 
 
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
-
-
 def test_start_up_order_and_naming_after_the_device(cam, program):
     configure(cam, user="CAM123", ap_ssid="OLD_AP")
     p = start(cam, program)

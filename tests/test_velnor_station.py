@@ -9,11 +9,6 @@ from velnor_sim import (AP_START, ASSOCIATED, NOT_ASSOCIATED, START_UP, STA_STAR
 WPA_CLI = "wpa_cli status"
 
 
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
-
-
 def queries(cam):
     return cam.commands().count(WPA_CLI)
 

@@ -1,15 +1,8 @@
 """The Wi-Fi switch while velnor runs: closing Wi-Fi, staying quiet while it
 is off, a fresh mode choice when it is turned on again."""
 
-import pytest
-
 from velnor_sim import (CLOSE, STA_START, START_UP, after, configure, count, out, start,
                         wait_command, wait_passes)
-
-
-@pytest.fixture
-def cam(make_camera):
-    return make_camera(faketime="x10")
 
 
 def test_switch_off_and_on_during_a_station_attempt(cam, program):
