@@ -140,6 +140,9 @@ def test_console_streams_signals_and_status(camera):
     p = camera.start(SH, ["-c", script])
     p.wait_for("ready", 10)
     assert [l.text for l in p.lines("out")][:1] == ["ttys"]
+    # The two streams are separate terminals: what went to stderr first
+    # may still be on its way when a later stdout line has arrived.
+    p.wait_for("oops", 10, stream="err")
     assert [l.text for l in p.lines("err")] == ["oops"]
     p.signal(signal.SIGUSR1)
     p.wait_for("got USR1", 10)

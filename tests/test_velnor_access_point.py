@@ -57,7 +57,7 @@ def test_empty_survey_is_reported_and_the_access_point_still_starts(cam, program
     p = start(cam, program)
     p.wait_for("WifiAP...11................", 30)
     wait_command(cam, AP_START[-1])
-    assert "wifi search result is empty !" in [l.text for l in p.lines("err")]
+    p.wait_for("wifi search result is empty !", 10, stream="err")
     assert cam.commands() == START_UP + SURVEY + AP_START
     assert cam.queue_messages() == [(1, "NETMODE_WIFIAP")]
 

@@ -32,9 +32,8 @@ def test_full_queue_does_not_hang_and_keeps_the_backlog(cam, program):
     p = start(cam, program)
     p.wait_for("WifiAP...11................", 30)
 
-    errors = [l.text for l in p.lines("err")]
-    assert "[send_message_out, 39] msgsnd error: %d, Resource temporarily unavailable"\
-        % ERRNO_EAGAIN in errors
+    p.wait_for("[send_message_out, 39] msgsnd error: %d, Resource temporarily unavailable"
+               % ERRNO_EAGAIN, 10, stream="err")
     text = out(p)
     i = text.index("...VQ_MessageQueue_Send...netmode: 2...")
     assert text[i + 4] == "[VQ_MessageQueue_Send, 117] send message queue failed !"

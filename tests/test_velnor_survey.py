@@ -145,6 +145,7 @@ def test_failed_survey_keeps_the_old_list_and_still_opens_the_access_point(
     p.wait_for("WifiAP...44................", timeout=30)
 
     assert expected_out in [line.text for line in p.lines("out")]
+    p.wait_for("wifi search result is empty !", 10, stream="err")
     assert errors(p) == expected_err + [
         "wifi search result is empty !"]
     path = "/mnt/sif/wifilist.conf" + ("" if case == "no networks" else "/kept")
