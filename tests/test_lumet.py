@@ -21,6 +21,7 @@ def run_for_steps(cam, program, steps, **options):
     cam.wait_until(lambda: len(cam.gpio_requests()) >= 2 * steps, timeout=20,
                    what="%d blink steps" % steps)
     p.kill()
+    p.wait(10)  # every line the program wrote has been read
     return p
 
 
@@ -60,6 +61,7 @@ def test_missing_device_reports_every_step_and_keeps_looping(make_camera, progra
     cam.wait_until(lambda: sum(l.text == NOT_OPEN_BIT for l in p.lines()) >= 5, timeout=10,
                    what="five blink steps")
     p.kill()
+    p.wait(10)
     out = [l.text for l in p.lines("out")]
 
     assert out[0] == BANNER
