@@ -3,6 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
+
+namespace {
+
+char stdout_buffer[BUFSIZ];
+
+}  // namespace
+
 void keep_std_fds_open()
 {
     for (;;) {
@@ -15,4 +23,9 @@ void keep_std_fds_open()
             return;
         }
     }
+}
+
+void line_buffer_stdout()
+{
+    setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
 }

@@ -1,4 +1,4 @@
-// Start-up guard shared by the programs.
+// Start-up guards shared by the programs.
 #ifndef CAMNET_COMMON_STD_FDS_H
 #define CAMNET_COMMON_STD_FDS_H
 
@@ -7,5 +7,10 @@
 // them (console text would then go into it, and a device on 0 counts as not
 // open). Call first thing in main().
 void keep_std_fds_open();
+
+// Console lines go out one by one even when stdout is a pipe or a log file:
+// in order with the output of the commands we start, and none left in the
+// buffer when the program is killed.
+void line_buffer_stdout();
 
 #endif

@@ -50,6 +50,7 @@ int Drive_Leds()
 int main()
 {
     keep_std_fds_open();
+    line_buffer_stdout();
     puts("...............tqm lumet start, ver: 2015-06-30...............");
     // Pin multiplexing of the two LED lines to GPIO, before the device is used.
     run_command("himm 0x200f0108 0x0");

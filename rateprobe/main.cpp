@@ -77,6 +77,7 @@ void Check_ServerRate()
 int main(int argc, char **argv)
 {
     keep_std_fds_open();
+    line_buffer_stdout();
     if (take_command_line(argc, argv, conf_path) == CommandLine::kPathTooLong) {
         fputs("rateprobe: the path after -c is longer than 127 characters; nothing done\n",
               stderr);

@@ -53,7 +53,7 @@ responders all share one camera.
     network   r = cam.udp_responder("127.0.0.5", 8080, reply=b"..." | callable | None)
               r.received() -> [Datagram(src_ip, src_port, data)], r.send_to(ip, port, data)
               cam.socket(family, type): any socket inside the camera's network
-    programs  p = cam.start(path, args=[], env=None, close_fds=())
+    programs  p = cam.start(path, args=[], env=None, close_fds=(), console="pty"|"pipe")
               p = cam.run(path, args, timeout)  start and wait for the end
               p.pid (host pid of the program), p.lines(stream=None) ->
               [Line(t, stream, text)] with stream "out" or "err", p.text(stream),
@@ -478,11 +478,12 @@ class Camera:
 
     # --- programs ------------------------------------------------------
 
-    def start(self, program, args=(), env=None, close_fds=()):
+    def start(self, program, args=(), env=None, close_fds=(), console="pty"):
         """Starts a program of the build inside the camera.
 
         close_fds: descriptors among 0-2 to leave closed for the program (how a
-        daemon started by a careless parent finds itself)."""
+        daemon started by a careless parent finds itself).
+        console: "pty" (a terminal each for stdout and stderr) or "pipe"."""
         program = Path(program)
         if not program.is_file():
             raise FileNotFoundError("program not built: %s" % program)
@@ -531,7 +532,8 @@ class Camera:
         elif preload and self.emulator:
             cmd += ["LD_PRELOAD=" + " ".join(preload)]  # a host tool: env sets it
         cmd += [inside_prog] + [str(a) for a in args]
-        p = Program(cmd, {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LANG": "C"}, program.name)
+        p = Program(cmd, {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin", "LANG": "C"}, program.name,
+                    console)
         self._programs.append(p)
         return p
 
@@ -615,16 +617,22 @@ def _children(pid):
 class Program:
     """A program running in the camera, with its console captured line by line."""
 
-    def __init__(self, cmd, environ, name):
+    def __init__(self, cmd, environ, name, console="pty"):
         self.name = name
         self._lines = []
         # Re-entrant: a wait_for predicate may well call lines() itself.
         self._lock = threading.RLock()
         self._cond = threading.Condition(self._lock)
-        out_m, out_s = os.openpty()
-        err_m, err_s = os.openpty()
-        for fd in (out_s, err_s):
-            tty.setraw(fd)  # no "\r\n" translation, no echo
+        if console == "pty":
+            out_m, out_s = os.openpty()
+            err_m, err_s = os.openpty()
+            for fd in (out_s, err_s):
+                tty.setraw(fd)  # no "\r\n" translation, no echo
+        elif console == "pipe":  # as in a log file or a pipeline
+            out_m, out_s = os.pipe()
+            err_m, err_s = os.pipe()
+        else:
+            raise ValueError("console is 'pty' or 'pipe', not %r" % console)
         try:
             self._proc = subprocess.Popen(cmd, env=environ, stdin=subprocess.DEVNULL,
                                           stdout=out_s, stderr=err_s,

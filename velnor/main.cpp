@@ -20,10 +20,6 @@ namespace {
 constexpr int switch_group = 0;
 constexpr int switch_bit = 7;
 
-// Console lines reach whoever watches them in order with the output of the
-// commands we start, even when stdout is not a terminal.
-char stdout_buffer[BUFSIZ];
-
 // A failed read leaves `value` as it was: -1 before any good read (an
 // unreadable switch counts as on), the last level read after one (a read
 // failing while the switch is off does not end the wait).
@@ -91,7 +87,7 @@ void run_pass(uint32_t &elapsed)
 int main()
 {
     keep_std_fds_open();
-    setvbuf(stdout, stdout_buffer, _IOLBF, sizeof stdout_buffer);
+    line_buffer_stdout();
 
     run_command("insmod /komod/8188eu.ko");
     pause_micros(1000);
