@@ -2,7 +2,6 @@
 
 #include "velnor/signals.h"
 
-#include <signal.h>
 #include <sys/select.h>
 #include <time.h>
 
@@ -10,22 +9,21 @@
 
 namespace {
 
-// Sleeps with the memory-card signals blocked except inside pselect(), so a
-// signal that arrives just before the sleep still cuts it short instead of
-// waiting for the next wake-up.
+// Signals that came since the last command or sleep are announced first and
+// the sleep then runs whole; one that comes during the sleep cuts it short.
+// The signals are held back except inside pselect(), so one arriving just
+// before the sleep cannot slip past it to the next wake-up.
 void sleep_interruptibly(time_t seconds, long nanos)
 {
-    sigset_t card_signals;
-    sigset_t previous;
-    sigemptyset(&card_signals);
-    sigaddset(&card_signals, SIGUSR1);
-    sigaddset(&card_signals, SIGUSR2);
-    sigprocmask(SIG_BLOCK, &card_signals, &previous);
-    if (!signals_pending()) {
-        timespec duration = {seconds, nanos};
-        pselect(0, nullptr, nullptr, nullptr, &duration, &previous);
+    for (;;) {
+        deliver_pending_signals();
+        CardSignalsHeld held;
+        if (!signals_pending()) {
+            timespec duration = {seconds, nanos};
+            pselect(0, nullptr, nullptr, nullptr, &duration, held.previous());
+            break;
+        }
     }
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
     deliver_pending_signals();
 }
 

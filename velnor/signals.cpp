@@ -2,8 +2,6 @@
 
 #include "velnor/notify.h"
 
-#include <signal.h>
-
 #include <cstdio>
 
 namespace {
@@ -88,18 +86,42 @@ bool signals_pending()
     return card_up_received != card_up_announced || card_down_received != card_down_announced;
 }
 
+CardSignalsHeld::CardSignalsHeld()
+{
+    sigset_t card_signals;
+    sigemptyset(&card_signals);
+    sigaddset(&card_signals, SIGUSR1);
+    sigaddset(&card_signals, SIGUSR2);
+    sigprocmask(SIG_BLOCK, &card_signals, &previous_);
+}
+
+CardSignalsHeld::~CardSignalsHeld()
+{
+    sigprocmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 void deliver_pending_signals()
 {
     if (delivering) {
         return;  // the outer call picks up what arrives meanwhile
     }
     delivering = true;
-    while (signals_pending()) {
-        int signo = next_pending();
-        if (signo == SIGUSR1) {
-            card_up_announced = (card_up_announced + 1) & counter_mask;
-        } else {
-            card_down_announced = (card_down_announced + 1) & counter_mask;
+    for (;;) {
+        int signo = 0;
+        {
+            // A delivery between the ring check and the counter check would
+            // otherwise be taken for a ring overflow and announced twice,
+            // leaving the counts apart for good.
+            CardSignalsHeld held;
+            if (!signals_pending()) {
+                break;
+            }
+            signo = next_pending();
+            if (signo == SIGUSR1) {
+                card_up_announced = (card_up_announced + 1) & counter_mask;
+            } else {
+                card_down_announced = (card_down_announced + 1) & counter_mask;
+            }
         }
         announce(signo);
     }
