@@ -16,7 +16,12 @@ void keep_std_fds_open()
     for (;;) {
         int fd = open("/dev/null", O_RDWR);
         if (fd < 0) {
-            return;  // nothing better to offer; carry on as started
+            // No /dev/null (a bare root, no descriptors left to the system):
+            // the root folder holds the place; reads and writes on it fail.
+            fd = open("/", O_RDONLY);
+        }
+        if (fd < 0) {
+            return;  // nothing at all can be opened; neither can a device
         }
         if (fd > 2) {
             close(fd);

@@ -4,9 +4,36 @@
 #ifndef CAMNET_UTILS_CONF_INTERNAL_H
 #define CAMNET_UTILS_CONF_INTERNAL_H
 
+#include <cerrno>
 #include <cstddef>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace camnet_utils {
+
+// Opens an existing configuration file for reading: a descriptor, or -1
+// with errno. Only a regular file is taken (EINVAL otherwise): a FIFO or
+// device at the path would block the open or the reads, and with them every
+// reader and writer of the folder. The open itself never waits.
+inline int open_conf_file(const char *path) {
+  const int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return -1;
+  struct stat st;
+  int err = 0;
+  if (fstat(fd, &st) != 0) {
+    err = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    err = EINVAL;
+  }
+  if (err != 0) {
+    close(fd);
+    errno = err;
+    return -1;
+  }
+  return fd;
+}
 
 // A key the library accepts: not empty, no '=', no line break (LF or CR),
 // and not starting with '#' (such a key could only name a comment line).

@@ -14,6 +14,7 @@ namespace {
 
 using camnet_utils::conf_key_valid;
 using camnet_utils::KeyMatcher;
+using camnet_utils::open_conf_file;
 
 // Receives the value into the caller's buffer, cut to size - 1 bytes.
 struct TextSink {
@@ -67,7 +68,7 @@ int scan_value(const char *path, const char *key, bool whole_line, Sink &sink) {
     errno = EINVAL;
     return -1;
   }
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  const int fd = open_conf_file(path);
   if (fd < 0) return -1;
 
   KeyMatcher matcher(key, key_len);

@@ -13,10 +13,8 @@
 #include <cstddef>
 #include <cstring>
 
-#include <fcntl.h>
 #include <pthread.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "common/file_replace.h"
@@ -28,6 +26,7 @@ namespace {
 
 using camnet_utils::conf_key_valid;
 using camnet_utils::KeyMatcher;
+using camnet_utils::open_conf_file;
 
 pthread_mutex_t g_write_mutex = PTHREAD_MUTEX_INITIALIZER;
 
@@ -159,11 +158,9 @@ int set_locked(const char *path, const char *key, size_t key_len, const char *va
   while (file.folder_fd() >= 0 && flock(file.folder_fd(), LOCK_EX) != 0 && errno == EINTR) {
   }
 
-  UniqueFd in(open(file.target(), O_RDONLY | O_CLOEXEC));
-  if (!in.valid() && errno != ENOENT) return errno;  // exists but unreadable: never clobber it
-  struct stat st;
-  if (in.valid() && fstat(in.get(), &st) != 0) return errno;
-  if (in.valid() && !S_ISREG(st.st_mode)) return EINVAL;
+  UniqueFd in(open_conf_file(file.target()));
+  // Exists but unreadable or not a plain file: never clobber it.
+  if (!in.valid() && errno != ENOENT) return errno;
 
   Output output(file.fd());
   err = rewrite(in.get(), output, key, key_len, value);

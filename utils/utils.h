@@ -25,7 +25,8 @@ extern "C" {
 
 // Reads the value of `key` up to its first blank (space or tab) or the line
 // end into `value`: at most size - 1 bytes, then a NUL (size > 0). When the
-// file or the key is missing the buffer is left untouched.
+// file or the key is missing, or `path` is not a plain file (a FIFO, a
+// device: refused at once, never waited on), the buffer is left untouched.
 // Example: "ssid=My Net" gives "My".
 int conf_get(const char *path, const char *key, char *value, int size);
 // As conf_get, but takes the value whole, blanks included: "My Net".
@@ -42,12 +43,14 @@ int conf_get_int(const char *path, const char *key);
 // or CR LF when the file's first line ends in CR LF; an unterminated last
 // line is ended first). A missing file is created (mode 0666 less the
 // umask). Every other byte of the file stays as it was.
-// The new content goes to a temporary file ".<name>.<pid>.<n>.tmp" in the
-// same folder, is fsynced and renamed over the file (which keeps its mode
-// and, where permitted, its owner); a concurrent reader sees the old or the
-// new file, never a partial one. On any failure (unwritable folder, full
-// disk, unreadable old file) the old file is left as it was and the
-// temporary file is removed; only a crash in the middle can leave one behind.
+// The new content goes to a temporary file ".<name>.<pid>.tmp" in the same
+// folder (".<name>.<pid>.<n>.tmp" while several threads write at once;
+// <name> is at most 64 bytes of the file's name), is fsynced and renamed
+// over the file (which keeps its mode and, where permitted, its owner); a
+// concurrent reader sees the old or the new file, never a partial one. On
+// any failure (unwritable folder, full disk, unreadable old file, a FIFO or
+// device at `path`) the old file is left as it was and the temporary file
+// is removed; only a crash in the middle can leave one behind.
 // A symbolic link at `path` is followed: the file it names is replaced.
 // Hard links to the old file keep the old content. Paths after following
 // links are limited to 1023 bytes. Safe to call from several threads and

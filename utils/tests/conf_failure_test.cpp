@@ -2,6 +2,7 @@
 // file behind. Each case runs conf_set in a forked child, so the privilege,
 // namespace or limit change stays there, and reports through the exit code:
 // 0 as expected, 77 the case cannot be set up here (skipped), else failure.
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -239,6 +240,35 @@ TEST_F(ConfSetFailure, WriteOnlyFolderStillWorks) {
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(read_file(path_), "interface=wlan0\n#ssid=x\nssid=NEW_NAME\nchannel=6\n");
   EXPECT_EQ(list(conf_dir_), std::vector<std::string>{"hostapd.conf"});
+}
+
+}  // namespace
+
+namespace {
+
+// A FIFO where a file is expected is refused at once by readers and the
+// writer alike; nobody waits for a writer to open its other end.
+TEST_F(ConfSetFailure, FifoAtThePathIsRefusedWithoutWaiting) {
+  const std::string fifo = conf_dir_ + "/fifo.conf";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const int rc = in_child([&] {
+    alarm(5);  // a blocked open ends the child, and the case fails
+    char value[16];
+    memset(value, 'X', sizeof value);
+    if (conf_get(fifo.c_str(), "ssid", value, sizeof value) != -1 ||
+        conf_get_space(fifo.c_str(), "ssid", value, sizeof value) != -1 ||
+        conf_get_int(fifo.c_str(), "ssid") != 0 || value[0] != 'X') {
+      return 1;
+    }
+    return expect_failure(fifo, EINVAL);
+  });
+  EXPECT_EQ(rc, 0);
+  struct stat st;
+  ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  std::vector<std::string> names = list(conf_dir_);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"fifo.conf", "hostapd.conf"}));
 }
 
 }  // namespace
