@@ -72,6 +72,19 @@ int follow_links(const char *path, char (&out)[FileReplace::path_max])
     return ELOOP;
 }
 
+// The new content takes the owner and mode of the file it replaces. 0 or
+// the errno.
+int keep_owner_and_mode(int fd, const struct stat &old)
+{
+    // The owner first: changing it clears set-ID bits the mode restores.
+    // Not allowed to (not root), the file keeps our owner.
+    if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+        const int ignored = fchown(fd, old.st_uid, old.st_gid);
+        static_cast<void>(ignored);
+    }
+    return fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
+}
+
 int fsync_retry(int fd)
 {
     while (fsync(fd) != 0) {
@@ -139,16 +152,6 @@ int FileReplace::begin(const char *path)
     if (fd_ < 0)
         return errno;
     created_ = true;
-    if (replacing) {
-        // The owner first: changing it clears set-ID bits the mode restores.
-        // Not allowed to (not root), the file keeps our owner.
-        if (old.st_uid != geteuid() || old.st_gid != getegid()) {
-            const int ignored = fchown(fd_, old.st_uid, old.st_gid);
-            static_cast<void>(ignored);
-        }
-        if (fchmod(fd_, old.st_mode & 07777) != 0)
-            return errno;
-    }
     return 0;
 }
 
@@ -156,8 +159,14 @@ int FileReplace::commit()
 {
     if (fd_ < 0)
         return EBADF;
+    // The file as it is now, not when we began: a writer that holds a lock
+    // has it by now, and a file created meanwhile by someone else keeps its
+    // owner and mode.
+    struct stat old;
+    int error = stat(target_, &old) == 0 ? keep_owner_and_mode(fd_, old) : 0;
     // On a power cut the rename must not come before the content.
-    int error = fsync_retry(fd_);
+    if (error == 0)
+        error = fsync_retry(fd_);
     if (close(fd_) != 0 && error == 0)
         error = errno;
     fd_ = -1;

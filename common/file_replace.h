@@ -17,8 +17,8 @@ public:
 
     // Follows the symbolic links of `path` (a rename would replace the link,
     // not the file it leads to) and creates the temporary file in the folder
-    // of that file, with the old file's mode and owner if there is one.
-    // Once per object; 0 or the errno.
+    // of that file: private while an old file is there, else 0666 less the
+    // umask. Once per object; 0 or the errno.
     int begin(const char *path);
 
     // The temporary file, to write the new content to.
@@ -29,8 +29,10 @@ public:
     // read, which only leaves out the fsync of the rename.
     int folder_fd() const { return folder_fd_; }
 
-    // Flushes the content to the disk, renames it over the target and makes
-    // the rename durable. 0 or the errno; on failure the target is untouched.
+    // Gives the content the owner and mode of the target as it is now (if
+    // there is one), flushes it to the disk, renames it over the target and
+    // makes the rename durable. 0 or the errno; on failure the target is
+    // untouched.
     int commit();
 
 private:
