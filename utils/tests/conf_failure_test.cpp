@@ -2,7 +2,6 @@
 // file behind. Each case runs conf_set in a forked child, so the privilege,
 // namespace or limit change stays there, and reports through the exit code:
 // 0 as expected, 77 the case cannot be set up here (skipped), else failure.
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -26,6 +25,7 @@
 
 namespace {
 
+using utils_test::list_folder;
 using utils_test::read_file;
 using utils_test::TempDir;
 using utils_test::write_file;
@@ -92,18 +92,7 @@ class ConfSetFailure : public ::testing::Test {
   // The old file is intact and nothing else is in its folder.
   void expect_untouched() {
     EXPECT_EQ(read_file(path_), kContent);
-    EXPECT_EQ(list(conf_dir_), std::vector<std::string>{"hostapd.conf"});
-  }
-  static std::vector<std::string> list(const std::string &dir) {
-    std::vector<std::string> names;
-    if (DIR *d = opendir(dir.c_str())) {
-      while (dirent *e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-      }
-      closedir(d);
-    }
-    return names;
+    EXPECT_EQ(list_folder(conf_dir_), std::vector<std::string>{"hostapd.conf"});
   }
 
   TempDir dir_;
@@ -176,7 +165,7 @@ TEST_F(ConfSetFailure, FullDisk) {
     close(fd);
     if (expect_failure(path_, ENOSPC) != 0) return 7;
     if (read_file(path_) != big) return 8;
-    auto names = list(conf_dir_);
+    auto names = list_folder(conf_dir_);
     if (names.size() != 2) return 9;  // hostapd.conf and filler only
     return 0;
   });
@@ -198,7 +187,7 @@ TEST_F(ConfSetFailure, WriteFailsMidway) {
   if (rc == kSkip) GTEST_SKIP() << "cannot set RLIMIT_FSIZE";
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(read_file(path_), before);
-  EXPECT_EQ(list(conf_dir_), std::vector<std::string>{"hostapd.conf"});
+  EXPECT_EQ(list_folder(conf_dir_), std::vector<std::string>{"hostapd.conf"});
 }
 
 // An existing file that cannot be read is never replaced.
@@ -239,7 +228,7 @@ TEST_F(ConfSetFailure, WriteOnlyFolderStillWorks) {
   if (rc == kSkip) GTEST_SKIP() << "cannot drop to an unprivileged user here";
   EXPECT_EQ(rc, 0);
   EXPECT_EQ(read_file(path_), "interface=wlan0\n#ssid=x\nssid=NEW_NAME\nchannel=6\n");
-  EXPECT_EQ(list(conf_dir_), std::vector<std::string>{"hostapd.conf"});
+  EXPECT_EQ(list_folder(conf_dir_), std::vector<std::string>{"hostapd.conf"});
 }
 
 }  // namespace
@@ -266,9 +255,7 @@ TEST_F(ConfSetFailure, FifoAtThePathIsRefusedWithoutWaiting) {
   struct stat st;
   ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
-  std::vector<std::string> names = list(conf_dir_);
-  std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"fifo.conf", "hostapd.conf"}));
+  EXPECT_EQ(list_folder(conf_dir_), (std::vector<std::string>{"fifo.conf", "hostapd.conf"}));
 }
 
 }  // namespace

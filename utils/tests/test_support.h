@@ -17,6 +17,20 @@
 
 namespace utils_test {
 
+// Names in the folder `path`, sorted, without "." and "..".
+inline std::vector<std::string> list_folder(const std::string &path) {
+  std::vector<std::string> names;
+  if (DIR *d = opendir(path.c_str())) {
+    while (dirent *e = readdir(d)) {
+      const std::string n = e->d_name;
+      if (n != "." && n != "..") names.push_back(n);
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 class TempDir {
  public:
   TempDir() {
@@ -42,18 +56,7 @@ class TempDir {
   std::string file(const std::string &name) const { return path_ + "/" + name; }
 
   // Names in the folder, sorted, without "." and "..".
-  std::vector<std::string> list() const {
-    std::vector<std::string> names;
-    if (DIR *d = opendir(path_.c_str())) {
-      while (dirent *e = readdir(d)) {
-        const std::string n = e->d_name;
-        if (n != "." && n != "..") names.push_back(n);
-      }
-      closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> list() const { return list_folder(path_); }
 
  private:
   std::string path_;
